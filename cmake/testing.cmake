@@ -1,0 +1,61 @@
+# GoogleTest and the Wine test bench.
+if(WIN32)
+  # Built for the target from the sources Debian installs.
+  set(QUORVEL_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources for the target build")
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  add_subdirectory(${QUORVEL_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/_deps/googletest EXCLUDE_FROM_ALL)
+  # GoogleTest's own sources are not GBK texts.
+  foreach(t gtest gtest_main)
+    get_target_property(opts ${t} COMPILE_OPTIONS)
+    list(REMOVE_ITEM opts -fexec-charset=GBK)
+    set_target_properties(${t} PROPERTIES COMPILE_OPTIONS "${opts}")
+  endforeach()
+  if(NOT TARGET GTest::gtest_main)
+    add_library(GTest::gtest ALIAS gtest)
+    add_library(GTest::gtest_main ALIAS gtest_main)
+  endif()
+
+  set(QUORVEL_WINE_BENCH ${PROJECT_SOURCE_DIR}/scripts/wine-bench.sh)
+  set(QUORVEL_BENCH_DIR ${CMAKE_BINARY_DIR}/bench)
+  # One Xvfb and one wineserver for the whole run, ended by the cleanup fixture.
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(QUORVEL_WINE_ARCH win64)
+  else()
+    set(QUORVEL_WINE_ARCH win32)
+  endif()
+  add_test(NAME wine_bench_start COMMAND ${QUORVEL_WINE_BENCH} start ${QUORVEL_BENCH_DIR} ${QUORVEL_WINE_ARCH})
+  add_test(NAME wine_bench_stop COMMAND ${QUORVEL_WINE_BENCH} stop ${QUORVEL_BENCH_DIR})
+  set_tests_properties(wine_bench_start PROPERTIES FIXTURES_SETUP wine)
+  set_tests_properties(wine_bench_stop PROPERTIES FIXTURES_CLEANUP wine)
+else()
+  find_package(GTest REQUIRED)
+endif()
+
+# The Windows form (Z:\...) of a path of this machine, as Wine maps the root file system.
+function(quorvel_windows_path out path)
+  if(WIN32 AND CMAKE_CROSSCOMPILING)
+    string(REPLACE "/" "\\" p "${path}")
+    set(${out} "Z:${p}" PARENT_SCOPE)
+  else()
+    set(${out} "${path}" PARENT_SCOPE)
+  endif()
+endfunction()
+
+# A path as a C string literal body (backslashes escaped) for compile definitions.
+function(quorvel_path_literal out path)
+  quorvel_windows_path(p "${path}")
+  string(REPLACE "\\" "\\\\" p "${p}")
+  set(${out} "${p}" PARENT_SCOPE)
+endfunction()
+
+# Registers a test executable: natively on the host, through the Wine bench for Windows.
+function(quorvel_register_test name target)
+  if(WIN32)
+    add_test(NAME ${name} COMMAND ${QUORVEL_WINE_BENCH} run ${QUORVEL_BENCH_DIR} $<TARGET_FILE:${target}> ${ARGN})
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL TRUE TIMEOUT 900)
+  else()
+    add_test(NAME ${name} COMMAND ${target} ${ARGN})
+    set_tests_properties(${name} PROPERTIES TIMEOUT 600)
+  endif()
+endfunction()

@@ -1,0 +1,45 @@
+// The interface of ffucomponents.dll, which does the work of ffutool.exe.
+// Plain C types only: the executable and the library each carry their own C++ runtime, so no
+// C++ object, exception or allocation may cross between them.
+#pragma once
+
+#include <stdint.h>
+
+#ifdef FFUCOMPONENTS_BUILD
+#define FFUCOMPONENTS_API __declspec(dllexport)
+#else
+#define FFUCOMPONENTS_API __declspec(dllimport)
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+enum {
+    FFU_NAME_SIZE = 128,
+    FFU_UNIQUE_ID_SIZE = 128,
+    // As the platform id field of an FFU store header, terminating zero included.
+    FFU_PLATFORM_ID_SIZE = 192,
+    FFU_ERROR_SIZE = 512,
+};
+
+// One handset in flash mode. Texts are zero-terminated.
+typedef struct FfuDeviceInfo {
+    char name[FFU_NAME_SIZE];
+    char unique_id[FFU_UNIQUE_ID_SIZE];
+    char platform_id[FFU_PLATFORM_ID_SIZE];
+    uint64_t storage_bytes;
+} FfuDeviceInfo;
+
+// The library's version, e.g. "1.0.0".
+FFUCOMPONENTS_API const char* ffu_components_version(void);
+
+// Looks for handsets in flash mode. Fills at most `capacity` records of `devices` and returns
+// the number of handsets found (0 when none is attached), or -1 when an attached handset cannot
+// be read; `error` (of `error_size` bytes, may be null) then holds the reason.
+FFUCOMPONENTS_API int ffu_enumerate_devices(FfuDeviceInfo* devices, int capacity, char* error,
+                                            int error_size);
+
+#ifdef __cplusplus
+}
+#endif
