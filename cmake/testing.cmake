@@ -1,7 +1,7 @@
 # GoogleTest and the Wine test bench.
-if(WIN32)
+set(QUORVEL_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources for the target build")
+if(WIN32 AND CMAKE_CROSSCOMPILING AND EXISTS ${QUORVEL_GOOGLETEST_SOURCE}/CMakeLists.txt)
   # Built for the target from the sources Debian installs.
-  set(QUORVEL_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources for the target build")
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
   set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
   add_subdirectory(${QUORVEL_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/_deps/googletest EXCLUDE_FROM_ALL)
@@ -15,7 +15,14 @@ if(WIN32)
     add_library(GTest::gtest ALIAS gtest)
     add_library(GTest::gtest_main ALIAS gtest_main)
   endif()
+else()
+  find_package(GTest REQUIRED)
+endif()
 
+# Windows programs built on Linux run under Wine; built on Windows they run directly.
+set(QUORVEL_UNDER_WINE OFF)
+if(WIN32 AND CMAKE_CROSSCOMPILING AND CMAKE_HOST_UNIX)
+  set(QUORVEL_UNDER_WINE ON)
   set(QUORVEL_WINE_BENCH ${PROJECT_SOURCE_DIR}/scripts/wine-bench.sh)
   set(QUORVEL_BENCH_DIR ${CMAKE_BINARY_DIR}/bench)
   # One Xvfb and one wineserver for the whole run, ended by the cleanup fixture.
@@ -28,13 +35,11 @@ if(WIN32)
   add_test(NAME wine_bench_stop COMMAND ${QUORVEL_WINE_BENCH} stop ${QUORVEL_BENCH_DIR})
   set_tests_properties(wine_bench_start PROPERTIES FIXTURES_SETUP wine)
   set_tests_properties(wine_bench_stop PROPERTIES FIXTURES_CLEANUP wine)
-else()
-  find_package(GTest REQUIRED)
 endif()
 
 # The Windows form (Z:\...) of a path of this machine, as Wine maps the root file system.
 function(quorvel_windows_path out path)
-  if(WIN32 AND CMAKE_CROSSCOMPILING)
+  if(QUORVEL_UNDER_WINE)
     string(REPLACE "/" "\\" p "${path}")
     set(${out} "Z:${p}" PARENT_SCOPE)
   else()
@@ -51,7 +56,7 @@ endfunction()
 
 # Registers a test executable: natively on the host, through the Wine bench for Windows.
 function(quorvel_register_test name target)
-  if(WIN32)
+  if(QUORVEL_UNDER_WINE)
     add_test(NAME ${name} COMMAND ${QUORVEL_WINE_BENCH} run ${QUORVEL_BENCH_DIR} $<TARGET_FILE:${target}> ${ARGN})
     set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL TRUE TIMEOUT 900)
   else()

@@ -9,8 +9,8 @@ files "ffutool/ffucomponents.dll" and "ffutool/ffutool.exe", with no archive com
 carries an NTFS extra field with its times, as archives made on Windows do. All three times of a
 file are its modification time (the access time changes whenever the file is read, and Linux
 keeps no creation time); the folder takes the newer time of the two files. When
-SOURCE_DATE_EPOCH is set, no time is later than it, so the same file contents give the same
-archive bytes.
+SOURCE_DATE_EPOCH is set, no time is later than it and the DOS time fields hold UTC instead of
+local time, so the same file contents give the same archive bytes on any machine.
 
 --check tells whether an archive can stand for the tool: its first three entries must be the
 three above, in that order, and every entry must be unencrypted, stored or deflated, and intact.
@@ -61,10 +61,11 @@ def ntfs_extra(time_ns):
     return struct.pack("<HH", NTFS_TAG, len(body)) + body
 
 
-def dos_date_time(time_ns):
-    # UTC, so that the archive does not depend on the zone of the machine that makes it; the
-    # NTFS field holds the exact time.
-    t = time.gmtime(time_ns // 1_000_000_000)
+def dos_date_time(time_ns, utc):
+    # Local time, as ZIP tools read it, unless the build asks for a reproducible archive:
+    # then UTC, so that the zone of the machine does not change the bytes.
+    seconds = time_ns // 1_000_000_000
+    t = time.gmtime(seconds) if utc else time.localtime(seconds)
     if t.tm_year < 1980:
         return (1 << 5) | 1, 0
     if t.tm_year > 2107:
@@ -79,14 +80,14 @@ def deflate(data):
     return compressor.compress(data) + compressor.flush()
 
 
-def zip_bytes(entries):
+def zip_bytes(entries, utc):
     """entries: (name, data or None for a folder, time in ns) in archive order."""
     out = bytearray()
     central = bytearray()
     for name, data, time_ns in entries:
         raw_name = name.encode("ascii")
         extra = ntfs_extra(time_ns)
-        date, clock = dos_date_time(time_ns)
+        date, clock = dos_date_time(time_ns, utc)
         if data is None:
             method, flags, needed, payload, crc, size = STORED, 0, 10, b"", 0, 0
             attributes = ATTRIBUTE_DIRECTORY
@@ -133,7 +134,7 @@ def tool_archive_bytes(dll_path, exe_path):
         except OSError as e:
             raise ArchiveError(f"cannot read {path}: {e.strerror}")
     folder_time = max(t for _, _, t in files)
-    return zip_bytes([(FOLDER, None, folder_time)] + files)
+    return zip_bytes([(FOLDER, None, folder_time)] + files, utc=limit is not None)
 
 
 def write_atomically(path, data):
@@ -182,12 +183,13 @@ def check_archive(path):
                                    f'{info.compress_type}; only stored and deflated are read')
         if infos[0].file_size != 0:
             raise ArchiveError(f'{path}: entry "{FOLDER}" is not an empty folder entry')
-        try:
-            damaged = archive.testzip()
-        except (zipfile.BadZipFile, zlib.error, OSError) as e:
-            raise ArchiveError(f"{path}: cannot be read: {e}")
-        if damaged is not None:
-            raise ArchiveError(f'{path}: entry "{damaged}" is damaged (CRC mismatch)')
+        for info in infos:
+            try:
+                with archive.open(info) as entry:
+                    while entry.read(1 << 20):
+                        pass
+            except (zipfile.BadZipFile, zlib.error, EOFError, OSError) as e:
+                raise ArchiveError(f'{path}: entry "{info.filename}" is damaged ({e})')
 
 
 def main(argv):

@@ -18,7 +18,9 @@ void copy_text(char* out, std::size_t size, const std::string& text) {
 
 } // namespace
 
-extern "C" FFUCOMPONENTS_API const char* ffu_components_version(void) { return "1.0.0"; }
+extern "C" FFUCOMPONENTS_API const char* ffu_components_version(void) {
+    return "1.0.0";
+}
 
 extern "C" FFUCOMPONENTS_API int ffu_enumerate_devices(FfuDeviceInfo* devices, int capacity,
                                                        char* error, int error_size) {

@@ -20,7 +20,8 @@ constexpr std::array<std::string_view, 4> required_keys = {"name", "unique_id", 
 constexpr std::uint64_t sector_size = 512;
 
 std::string_view trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
     while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
         s.remove_suffix(1);
     return s;
@@ -63,8 +64,7 @@ bool set_value(HandsetConfig& config, const std::string& key, std::string_view v
                std::string& why) {
     if (key == "name") return set_text(config.name, value, FFU_NAME_SIZE, why);
     if (key == "unique_id") return set_text(config.unique_id, value, FFU_UNIQUE_ID_SIZE, why);
-    if (key == "platform_id")
-        return set_text(config.platform_id, value, FFU_PLATFORM_ID_SIZE, why);
+    if (key == "platform_id") return set_text(config.platform_id, value, FFU_PLATFORM_ID_SIZE, why);
     if (key == "storage_bytes") {
         std::uint64_t size = 0;
         if (!parse_size(value, size) || size == 0) {
@@ -91,7 +91,8 @@ bool read_file(const std::string& path, std::string& content) {
     if (!f) return false;
     char buffer[4096];
     std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) content.append(buffer, n);
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+        content.append(buffer, n);
     const bool ok = !std::ferror(f);
     std::fclose(f);
     return ok;

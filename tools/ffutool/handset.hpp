@@ -26,9 +26,9 @@ enum class HandsetState { absent, attached, broken };
 
 struct HandsetLookup {
     HandsetState state = HandsetState::absent;
-    std::string folder;      // as the variable names it
-    HandsetConfig config;    // when attached
-    std::string error;       // when broken
+    std::string folder;   // as the variable names it
+    HandsetConfig config; // when attached
+    std::string error;    // when broken
 };
 
 // Looks at the variable and the folder it names.
