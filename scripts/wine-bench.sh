@@ -55,6 +55,8 @@ start)
     echo "prefix made in $SECONDS s"
     # No crash dialog: a crashing test must fail, not wait for a click.
     "$WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
+    # Xvfb has no window manager: Wine draws the captions and frames itself.
+    "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f </dev/null >/dev/null 2>&1
   fi
   setsid "$WINESERVER" -p </dev/null >/dev/null 2>&1 &
   # The first program after a server start waits for the prefix's services; take that wait here.
