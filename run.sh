@@ -17,9 +17,9 @@ bench=$demo/bench
 mkdir -p "$demo/handset"
 # The simulated handset (see tools/ffutool/README.md).
 cat >"$demo/handset/handset.ini" <<'INI'
-name=RM-1085 Demo Handset
+name=Demo Handset
 unique_id=0123456789ABCDEF0123456789ABCDEF
-platform_id=Microsoft.MSM8994.P6211
+platform_id=Quorvel.Demo.Platform
 storage_bytes=33554432
 INI
 export QUORVEL_HANDSET="Z:${demo//\//\\}\\handset"

@@ -64,8 +64,12 @@ private:
 
 TEST(Startup, GoodStartUnpacksTheToolAndAsksBeforeClosing) {
     const std::string temp = temp_dir();
-    // A tool folder left by an earlier run is deleted and unpacked afresh.
+    // A tool folder left by an earlier run is deleted and unpacked afresh. Only the stale file
+    // is there at first, so the tool's program appearing means this run unpacked it.
     CreateDirectoryA((temp + "ffutool").c_str(), nullptr);
+    DeleteFileA((temp + "ffutool\\ffutool.exe").c_str());
+    DeleteFileA((temp + "ffutool\\ffucomponents.dll").c_str());
+    ASSERT_FALSE(file_exists(temp + "ffutool\\ffutool.exe"));
     HANDLE stale = CreateFileA((temp + "ffutool\\stale.txt").c_str(), GENERIC_WRITE, 0, nullptr,
                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(stale, INVALID_HANDLE_VALUE);

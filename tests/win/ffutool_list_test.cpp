@@ -1,7 +1,6 @@
 // The stand-in flashing tool's device listing: run as the program runs it (through cmd.exe,
 // output redirected into the listing file) and directly through a pipe, with the simulated
-// handset switched by the environment of the child. Starting a process under Wine is slow, so
-// each case starts as few as it needs.
+// handset switched by the environment of the child.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -209,41 +208,49 @@ protected:
     std::string root, tool, handset, no_handset;
 };
 
-TEST_F(FfutoolTest, ListingAsTheProgramRunsItShowsTheAttachedHandset) {
-    const std::string listing = list_as_the_program_does(handset);
-    EXPECT_TRUE(contains(listing, "Devices Found")) << listing;
+TEST_F(FfutoolTest, ListingThroughCmdShowsTheAttachedHandsetOnly) {
+    const std::string attached = list_as_the_program_does(handset);
+    EXPECT_TRUE(contains(attached, "Devices Found")) << attached;
     for (const char* detail :
          {"Found device:", "Test Handset 7", "0F1E2D3C4B5A69788796A5B4C3D2E1F0",
           "Contoso.TST7.Handset", "8388608000 bytes"})
-        EXPECT_TRUE(contains(listing, detail)) << detail << " in:\n" << listing;
-    EXPECT_TRUE(only_crlf_line_ends(listing)) << listing;
+        EXPECT_TRUE(contains(attached, detail)) << detail << " in:\n" << attached;
+    EXPECT_TRUE(only_crlf_line_ends(attached)) << attached;
+
+    const std::string unplugged = list_as_the_program_does(std::nullopt);
+    EXPECT_FALSE(contains(unplugged, "Devices Found")) << unplugged;
+    EXPECT_TRUE(contains(unplugged, "No devices connected")) << unplugged;
+    EXPECT_TRUE(only_crlf_line_ends(unplugged)) << unplugged;
 }
 
-TEST_F(FfutoolTest, WithoutHandsetTheListingNeverSaysDevicesFound) {
-    const struct {
-        const char* label;
-        std::optional<std::string> folder;
-    } cases[] = {
-        {"variable unset", std::nullopt},
-        {"folder without handset.ini", no_handset},
-    };
-    for (const auto& c : cases) {
-        const RunResult r = run_tool(" -list", c.folder);
-        EXPECT_EQ(r.exit_code, 0u) << c.label;
-        EXPECT_FALSE(contains(r.output, "Devices Found")) << c.label << ":\n" << r.output;
-        EXPECT_TRUE(contains(r.output, "No devices connected")) << c.label << ":\n" << r.output;
-        EXPECT_TRUE(only_crlf_line_ends(r.output)) << c.label << ":\n" << r.output;
+TEST_F(FfutoolTest, FolderWithoutHandsetFileIsNoHandset) {
+    for (const std::string& folder : {no_handset, root + "\\absent"}) {
+        const RunResult r = run_tool(" -list", folder);
+        EXPECT_EQ(r.exit_code, 0u) << folder;
+        EXPECT_FALSE(contains(r.output, "Devices Found")) << folder << ":\n" << r.output;
+        EXPECT_TRUE(contains(r.output, "No devices connected")) << folder << ":\n" << r.output;
     }
 }
 
 TEST_F(FfutoolTest, BrokenHandsetFileIsReportedAndNotListed) {
-    // A mistyped key in a fixture must show, not pass as a handset without the setting.
-    write_file(handset + "\\handset.ini",
-               "[handset]\nname=A\nunique_id=1\nplatform_id=P\nstorage_bytes=4096\nhang=5\n");
-    const RunResult r = run_tool(" -list", handset);
-    EXPECT_EQ(r.exit_code, 1u) << r.output;
-    EXPECT_TRUE(contains(r.output, "handset.ini: line 6: unknown key \"hang\"")) << r.output;
-    EXPECT_FALSE(contains(r.output, "Devices Found")) << r.output;
+    // A mistyped fixture must show, not pass as a handset without the intended setting.
+    const struct {
+        const char* ini;
+        const char* reason;
+    } cases[] = {
+        {"[handset]\nname=A\nunique_id=1\nplatform_id=P\nstorage_bytes=4096\nhang=5\n",
+         "line 6: unknown key \"hang\""},
+        {"[handset]\nname=A\nunique_id=1\nplatform_id=P\n", "missing key \"storage_bytes\""},
+        {"name=A\nunique_id=1\nplatform_id=P\nstorage_bytes=1000\n",
+         "line 4: storage_bytes is not a multiple of the 512-byte sector"},
+    };
+    for (const auto& c : cases) {
+        write_file(handset + "\\handset.ini", c.ini);
+        const RunResult r = run_tool(" -list", handset);
+        EXPECT_EQ(r.exit_code, 1u) << r.output;
+        EXPECT_TRUE(contains(r.output, "handset.ini: " + std::string(c.reason))) << r.output;
+        EXPECT_FALSE(contains(r.output, "Devices Found")) << r.output;
+    }
 }
 
 TEST_F(FfutoolTest, BadCommandLinePrintsUsageAndFails) {
@@ -254,6 +261,16 @@ TEST_F(FfutoolTest, BadCommandLinePrintsUsageAndFails) {
         EXPECT_EQ(contains(r.output, "unknown option \"-bogus\""), !arguments.empty()) << r.output;
         EXPECT_FALSE(contains(r.output, "Devices Found")) << r.output;
     }
+}
+
+TEST_F(FfutoolTest, ProgramNeedsItsLibraryBesideIt) {
+    ASSERT_TRUE(DeleteFileA((tool + "\\ffucomponents.dll").c_str()));
+    // No loader dialog on Windows: the child inherits this error mode.
+    const UINT previous = SetErrorMode(SEM_FAILCRITICALERRORS);
+    const RunResult r = run_tool(" -list", handset);
+    SetErrorMode(previous);
+    constexpr DWORD status_dll_not_found = 0xC0000135;
+    EXPECT_EQ(r.exit_code, status_dll_not_found) << r.output;
 }
 
 } // namespace

@@ -100,13 +100,13 @@ bool read_file(const std::string& path, std::string& content) {
 
 } // namespace
 
+// The section header is optional: keys before it count as the handset's too.
 bool parse_handset_ini(std::string_view text, HandsetConfig& config, std::string& error) {
     // Notepad starts UTF-8 files with a byte order mark.
     if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
 
     HandsetConfig result;
     std::set<std::string, std::less<>> seen;
-    bool in_section = false;
     int line_number = 0;
     while (!text.empty()) {
         const std::size_t end = text.find('\n');
@@ -122,7 +122,6 @@ bool parse_handset_ini(std::string_view text, HandsetConfig& config, std::string
                 error = where + "unknown section " + std::string(line) + ", expected [handset]";
                 return false;
             }
-            in_section = true;
             continue;
         }
         const std::size_t eq = line.find('=');
@@ -132,10 +131,6 @@ bool parse_handset_ini(std::string_view text, HandsetConfig& config, std::string
         }
         const std::string key = lower(trim(line.substr(0, eq)));
         const std::string_view value = trim(line.substr(eq + 1));
-        if (!in_section) {
-            error = where + "key \"" + key + "\" outside the [handset] section";
-            return false;
-        }
         if (!is_one_of(key, required_keys) && !is_one_of(key, reserved_keys)) {
             error = where + "unknown key \"" + key + "\"";
             return false;
