@@ -9,13 +9,23 @@ cd "$(dirname "$0")"
 test_arch=$(wine_test_arch)
 failed=0
 summaries=()
+total_passed=0
+total_failed=0
 
 run_ctest() {
   local dir=$1 label=$2
   local log="$dir/ctest.log"
   ctest --test-dir "$dir" --output-on-failure 2>&1 | tee "$log"
   local rc=${PIPESTATUS[0]}
-  summaries+=("$label: $(grep -E 'tests passed|tests failed' "$log" | tail -n 1)")
+  local line
+  line=$(grep -E 'tests passed|tests failed' "$log" | tail -n 1)
+  summaries+=("$label: ${line:-no ctest summary}")
+  if [[ $line =~ ([0-9]+)\ tests\ failed\ out\ of\ ([0-9]+) ]]; then
+    total_failed=$((total_failed + BASH_REMATCH[1]))
+    total_passed=$((total_passed + BASH_REMATCH[2] - BASH_REMATCH[1]))
+  else
+    total_failed=$((total_failed + 1))
+  fi
   [ "$rc" -eq 0 ] || failed=1
 }
 
@@ -34,11 +44,18 @@ set +e
 
 run_ctest build/host "host"
 ASAN_OPTIONS=detect_leaks=1 run_ctest build/host-asan "host, ASan+UBSan"
-./scripts/check-program.sh build/win/src/quorvel.exe || failed=1
-summaries+=("program checks: $([ $failed -eq 0 ] && echo passed || echo see above)")
+if ./scripts/check-program.sh build/win/src/quorvel.exe; then
+  summaries+=("program check: passed")
+  total_passed=$((total_passed + 1))
+else
+  summaries+=("program check: FAILED")
+  total_failed=$((total_failed + 1))
+  failed=1
+fi
 run_ctest "$win_tree" "Windows under Wine ($test_arch)"
 
 echo
 echo "== summary =="
 printf '%s\n' "${summaries[@]}"
+echo "$total_passed passed, $total_failed failed"
 exit $failed

@@ -22,15 +22,19 @@ build_host() {
 }
 
 # build_win DIR ARCH(i686|x86_64) [TESTS(ON|OFF)] [extra cmake args...]
+# build/win is the shipped program: a Release build, stripped.
 build_win() {
   local dir=$1 arch=$2 tests=${3:-ON}
+  local type=RelWithDebInfo
+  [ "$dir" = build/win ] && type=Release
   shift 3 || shift $#
   local triple=$arch-w64-mingw32
   local toolchain=$PWD/cmake/mingw-$arch.cmake
   local prefix=$PWD/$dir/_deps/libpng-prefix
   ./scripts/build-libpng-mingw.sh "$PWD/$dir/_deps/libpng-work" "$prefix" "$toolchain" "$triple"
-  if [ ! -f "$dir/build.ninja" ] || ! grep -qx "QUORVEL_TESTS:BOOL=$tests" "$dir/CMakeCache.txt"; then
-    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  if [ ! -f "$dir/build.ninja" ] || ! grep -qx "QUORVEL_TESTS:BOOL=$tests" "$dir/CMakeCache.txt" ||
+    ! grep -qx "CMAKE_BUILD_TYPE:STRING=$type" "$dir/CMakeCache.txt"; then
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" \
       -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DQUORVEL_TARGET_PREFIX="$prefix" \
       -DQUORVEL_TESTS="$tests" "$@" >/dev/null
   fi

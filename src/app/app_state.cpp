@@ -7,9 +7,15 @@ ConsoleBridge* bridge = nullptr;
 OutputPump* pump = nullptr;
 } // namespace
 
-AppState& app_state() { return state; }
-ConsoleBridge& console_bridge() { return *bridge; }
-OutputPump& output_pump() { return *pump; }
+AppState& app_state() {
+    return state;
+}
+ConsoleBridge& console_bridge() {
+    return *bridge;
+}
+OutputPump& output_pump() {
+    return *pump;
+}
 
 void create_program_records() {
     if (!bridge) bridge = new ConsoleBridge();

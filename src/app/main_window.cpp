@@ -36,12 +36,14 @@ const ControlSpec main_table[] = {
     {"Win_Logo", ControlKind::picture, r_background, 16, 43, 392, 57, "", 0, 0, id_win_logo},
     {"选择夹_MAIN", ControlKind::pages, -1, 7, 144, 552, 152, "", 0, 0, id_pages},
     {"Homepage", ControlKind::page, r_pages, 0, 0, 552, 152, "Homepage", 0, 0, id_page_home},
-    {"Loading page", ControlKind::page, r_pages, 0, 0, 552, 152, "Loading page", 0, 0, id_page_loading},
+    {"Loading page", ControlKind::page, r_pages, 0, 0, 552, 152, "Loading page", 0, 0,
+     id_page_loading},
     {"EditBox", ControlKind::page, r_pages, 0, 0, 552, 152, "EditBox", 0, 0, id_page_editbox},
     {"标签_Tips", ControlKind::label, r_page0, 13, 14, 264, 16, "选择一个固件", 0, 0, id_tips},
     {"编辑框1", ControlKind::edit, r_page0, 12, 38, 432, 24, "", ES_AUTOHSCROLL | WS_TABSTOP, 0,
      id_firmware_edit},
-    {"BUTTON_BROWSE", ControlKind::button, r_page0, 452, 37, 87, 25, "浏览...", WS_TABSTOP, 0, id_browse},
+    {"BUTTON_BROWSE", ControlKind::button, r_page0, 452, 37, 87, 25, "浏览...", WS_TABSTOP, 0,
+     id_browse},
     {"标签_Apply", ControlKind::label, r_page1, 16, 23, 256, 16, "正在写入镜像...", 0, 0, id_apply},
     {"进度条_flashFlag", ControlKind::progress, r_page1, 14, 48, 523, 24, "", 0, WS_EX_STATICEDGE,
      id_flash_progress},
@@ -49,13 +51,17 @@ const ControlSpec main_table[] = {
      id_output_label},
     {"Edit1", ControlKind::edit, r_page2, 9, 48, 392, 64, "",
      ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL | WS_TABSTOP, 0, id_output_edit},
-    {"wx_line_footer", ControlKind::shape, -1, -40, 356, 632, 8, "", shape_etched_top_line, 0, id_footer},
-    {"BUTTON_STRAT", ControlKind::button, -1, 400, 366, 144, 32, "开始（&S）", WS_TABSTOP, 0, id_start},
+    {"wx_line_footer", ControlKind::shape, -1, -40, 356, 632, 8, "", shape_etched_top_line, 0,
+     id_footer},
+    {"BUTTON_STRAT", ControlKind::button, -1, 400, 366, 144, 32, "开始（&S）", WS_TABSTOP, 0,
+     id_start},
 };
 
 const ControlSpec driver_table[] = {
-    {"图片框1", ControlKind::picture, -1, 39, 21, 24, 24, "", WS_DISABLED | picture_centre_fit, 0, 1},
-    {"标签_提示标签", ControlKind::centred_label, -1, 60, 26, 144, 32, "正在下载驱动...", WS_DISABLED, 0, 2},
+    {"图片框1", ControlKind::picture, -1, 39, 21, 24, 24, "", WS_DISABLED | picture_centre_fit, 0,
+     1},
+    {"标签_提示标签", ControlKind::centred_label, -1, 60, 26, 144, 32, "正在下载驱动...",
+     WS_DISABLED, 0, 2},
     {"进度条1", ControlKind::progress, -1, 20, 63, 208, 8, "", 0, 0, 3},
 };
 
@@ -90,7 +96,8 @@ void create_main_controls(HWND window) {
 
 // The close question: whatever asks the window to close.
 void on_close(HWND window) {
-    if (show_message("确定要退出吗？", "询问", box_style::question_yes_no_default_no) == DialogAnswer::no)
+    if (show_message("确定要退出吗？", "询问", box_style::question_yes_no_default_no) ==
+        DialogAnswer::no)
         return;
     DestroyWindow(window);
 }
@@ -172,16 +179,21 @@ void dispatch(MSG& m) {
 
 } // namespace
 
-MainControls& main_controls() { return main_ctl; }
-DriverControls& driver_controls() { return driver_ctl; }
+MainControls& main_controls() {
+    return main_ctl;
+}
+DriverControls& driver_controls() {
+    return driver_ctl;
+}
 
 HWND create_main_window() {
     register_window_classes();
     int x, y;
     centre_on_screen(main_width, main_height, x, y);
-    return CreateWindowExA(0, main_window_class, main_window_caption,
-                           WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN, x,
-                           y, main_width, main_height, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    return CreateWindowExA(
+        0, main_window_class, main_window_caption,
+        WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN, x, y,
+        main_width, main_height, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
 }
 
 int run_message_loop() {
@@ -225,17 +237,18 @@ void open_driver_window() {
     register_window_classes();
     int x, y;
     centre_on_screen(driver_width, driver_height, x, y);
-    HWND w = CreateWindowExA(WS_EX_TOOLWINDOW, driver_window_class, "", WS_POPUP | WS_CLIPCHILDREN, x, y,
-                             driver_width, driver_height, main_ctl.window, nullptr,
+    HWND w = CreateWindowExA(WS_EX_TOOLWINDOW, driver_window_class, "", WS_POPUP | WS_CLIPCHILDREN,
+                             x, y, driver_width, driver_height, main_ctl.window, nullptr,
                              GetModuleHandleA(nullptr), nullptr);
     if (!w) return;
     std::vector<HWND> h = create_controls(w, driver_table, std::size(driver_table), nullptr);
     driver_ctl = DriverControls{w, h[0], h[1], h[2]};
     if (!driver_label_font.get())
-        driver_label_font.reset(CreateFontA(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, GB2312_CHARSET,
-                                            OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                            DEFAULT_PITCH | FF_DONTCARE, "宋体"));
-    SendMessageA(driver_ctl.标签_提示标签, WM_SETFONT, reinterpret_cast<WPARAM>(driver_label_font.get()), TRUE);
+        driver_label_font.reset(CreateFontA(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                                            GB2312_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                            DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "宋体"));
+    SendMessageA(driver_ctl.标签_提示标签, WM_SETFONT,
+                 reinterpret_cast<WPARAM>(driver_label_font.get()), TRUE);
     set_back_colour(driver_ctl.标签_提示标签, RGB(255, 255, 255));
     set_back_colour(driver_ctl.图片框1, RGB(255, 255, 255));
     make_progress_see_through(driver_ctl.进度条1);
@@ -246,7 +259,9 @@ void open_driver_window() {
     ShowWindow(w, SW_SHOW);
 }
 
-bool driver_window_exists() { return driver_ctl.window && IsWindow(driver_ctl.window); }
+bool driver_window_exists() {
+    return driver_ctl.window && IsWindow(driver_ctl.window);
+}
 
 void destroy_driver_window() {
     if (driver_window_exists()) DestroyWindow(driver_ctl.window);

@@ -31,7 +31,8 @@ void run_startup_sequence() {
     SystemInfo info = query_system_info();
 
     if (!version_supported(info.version_text))
-        refuse_start(info.product_name + " 已经不再被支持！\r\n如需要部署固件，请使用Nokia Care Suite软件。");
+        refuse_start(info.product_name +
+                     " 已经不再被支持！\r\n如需要部署固件，请使用Nokia Care Suite软件。");
 
     handle_waiting_events();
     if (!ping_answered(ping_travel_time(settings::ping_host, ping_timeout_ms)))
@@ -47,7 +48,8 @@ void run_startup_sequence() {
     std::size_t size = 0;
     const unsigned char* archive = program_resource(IDR_TOOL_ARCHIVE, &size);
     if (archive) write_whole_file(paths.archive_file, archive, size);
-    if (zip_extract(paths.archive_file, temp_dir()) != 1) refuse_start("释放数据失败，请关闭杀软后再试！");
+    if (zip_extract(paths.archive_file, temp_dir()) != 1)
+        refuse_start("释放数据失败，请关闭杀软后再试！");
     delete_file(paths.archive_file);
 
     AppState& state = app_state();

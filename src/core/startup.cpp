@@ -17,6 +17,8 @@ Text success_marker(const Text* temp_value) {
     return marker;
 }
 
-bool ping_answered(int travel_time_ms) { return travel_time_ms >= 0; }
+bool ping_answered(int travel_time_ms) {
+    return travel_time_ms >= 0;
+}
 
 } // namespace quorvel

@@ -4,7 +4,8 @@
 
 namespace quorvel {
 
-Text windows_product_name(int major, int minor, bool server, bool personal, const Text& service_pack) {
+Text windows_product_name(int major, int minor, bool server, bool personal,
+                          const Text& service_pack) {
     Text name = "Microsoft Windows";
     if (major == 4) {
         name += server ? " NT 4.0 Server" : " NT 4.0";

@@ -5,6 +5,7 @@
 namespace quorvel {
 
 // "Microsoft Windows XP Professional Service Pack 3" and the like; `service_pack` may be empty.
-Text windows_product_name(int major, int minor, bool server, bool personal, const Text& service_pack);
+Text windows_product_name(int major, int minor, bool server, bool personal,
+                          const Text& service_pack);
 
 } // namespace quorvel

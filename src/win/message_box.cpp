@@ -7,14 +7,22 @@ namespace {
 
 DialogAnswer answer_from_id(int id) {
     switch (id) {
-    case IDOK: return DialogAnswer::ok;
-    case IDCANCEL: return DialogAnswer::cancel;
-    case IDABORT: return DialogAnswer::abort;
-    case IDRETRY: return DialogAnswer::retry;
-    case IDIGNORE: return DialogAnswer::ignore;
-    case IDYES: return DialogAnswer::yes;
-    case IDNO: return DialogAnswer::no;
-    default: return DialogAnswer::cancel;
+    case IDOK:
+        return DialogAnswer::ok;
+    case IDCANCEL:
+        return DialogAnswer::cancel;
+    case IDABORT:
+        return DialogAnswer::abort;
+    case IDRETRY:
+        return DialogAnswer::retry;
+    case IDIGNORE:
+        return DialogAnswer::ignore;
+    case IDYES:
+        return DialogAnswer::yes;
+    case IDNO:
+        return DialogAnswer::no;
+    default:
+        return DialogAnswer::cancel;
     }
 }
 

@@ -58,7 +58,9 @@ bool write_whole_file(const Text& path, const void* data, std::size_t size) {
     return true;
 }
 
-bool delete_file(const Text& path) { return DeleteFileA(path.c_str()) != 0; }
+bool delete_file(const Text& path) {
+    return DeleteFileA(path.c_str()) != 0;
+}
 
 const unsigned char* program_resource(int id, std::size_t* size) {
     HRSRC r = FindResourceA(nullptr, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(10) /* RT_RCDATA */);

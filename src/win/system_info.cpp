@@ -21,12 +21,14 @@ SystemInfo query_system_info() {
         return info;
     }
     info.platform_id = v.dwPlatformId;
-    info.version_text = version_text(static_cast<int>(v.dwMajorVersion), static_cast<int>(v.dwMinorVersion));
+    info.version_text =
+        version_text(static_cast<int>(v.dwMajorVersion), static_cast<int>(v.dwMinorVersion));
     // Named from what GetVersionExA reports, so a compatibility setting that claims an older
     // Windows is named as that Windows.
-    info.product_name = windows_product_name(
-        static_cast<int>(v.dwMajorVersion), static_cast<int>(v.dwMinorVersion),
-        v.wProductType != VER_NT_WORKSTATION, (v.wSuiteMask & VER_SUITE_PERSONAL) != 0, v.szCSDVersion);
+    info.product_name =
+        windows_product_name(static_cast<int>(v.dwMajorVersion), static_cast<int>(v.dwMinorVersion),
+                             v.wProductType != VER_NT_WORKSTATION,
+                             (v.wSuiteMask & VER_SUITE_PERSONAL) != 0, v.szCSDVersion);
     return info;
 }
 

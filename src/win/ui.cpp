@@ -28,7 +28,9 @@ struct BoxData {
     HFONT font = nullptr;
 };
 
-BoxData* data_of(HWND h) { return reinterpret_cast<BoxData*>(GetWindowLongPtrA(h, GWLP_USERDATA)); }
+BoxData* data_of(HWND h) {
+    return reinterpret_cast<BoxData*>(GetWindowLongPtrA(h, GWLP_USERDATA));
+}
 
 LRESULT handle_common(HWND h, UINT msg, WPARAM wp, LPARAM lp, bool* handled) {
     *handled = true;
@@ -221,7 +223,8 @@ void register_toolkit_classes() {
     register_class(page_class_name, pages_proc);
 }
 
-std::vector<HWND> create_controls(HWND window, const ControlSpec* specs, std::size_t count, HFONT font) {
+std::vector<HWND> create_controls(HWND window, const ControlSpec* specs, std::size_t count,
+                                  HFONT font) {
     register_toolkit_classes();
     std::vector<HWND> made(count, nullptr);
     HINSTANCE inst = GetModuleHandleA(nullptr);
@@ -232,13 +235,30 @@ std::vector<HWND> create_controls(HWND window, const ControlSpec* specs, std::si
         DWORD style = WS_CHILD | WS_VISIBLE | s.style;
         DWORD ex = s.ex_style;
         switch (s.kind) {
-        case ControlKind::label: cls = "STATIC"; style |= SS_LEFT; break;
-        case ControlKind::centred_label: cls = centred_label_class_name; break;
-        case ControlKind::edit: cls = "EDIT"; ex |= WS_EX_CLIENTEDGE; break;
-        case ControlKind::button: cls = "BUTTON"; style |= BS_PUSHBUTTON; break;
-        case ControlKind::progress: cls = PROGRESS_CLASSA; break;
-        case ControlKind::shape: cls = shape_class_name; break;
-        case ControlKind::picture: cls = picture_class_name; break;
+        case ControlKind::label:
+            cls = "STATIC";
+            style |= SS_LEFT;
+            break;
+        case ControlKind::centred_label:
+            cls = centred_label_class_name;
+            break;
+        case ControlKind::edit:
+            cls = "EDIT";
+            ex |= WS_EX_CLIENTEDGE;
+            break;
+        case ControlKind::button:
+            cls = "BUTTON";
+            style |= BS_PUSHBUTTON;
+            break;
+        case ControlKind::progress:
+            cls = PROGRESS_CLASSA;
+            break;
+        case ControlKind::shape:
+            cls = shape_class_name;
+            break;
+        case ControlKind::picture:
+            cls = picture_class_name;
+            break;
         case ControlKind::pages:
         case ControlKind::page:
             cls = s.kind == ControlKind::pages ? pages_class_name : page_class_name;
@@ -246,8 +266,9 @@ std::vector<HWND> create_controls(HWND window, const ControlSpec* specs, std::si
             ex |= WS_EX_CONTROLPARENT;
             break;
         }
-        HWND h = CreateWindowExA(ex, cls, s.text ? s.text : "", style, s.left, s.top, s.width, s.height,
-                                 parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(s.id)), inst, nullptr);
+        HWND h = CreateWindowExA(
+            ex, cls, s.text ? s.text : "", style, s.left, s.top, s.width, s.height, parent,
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(s.id)), inst, nullptr);
         made[i] = h;
         if (!h) continue;
         if (font) SendMessageA(h, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
@@ -328,7 +349,8 @@ void pages_set_current(HWND pages, int index) {
     BoxData* d = data_of(pages);
     if (!d || !pages_page(pages, index)) return;
     d->current_page = index;
-    for (int i = 0; HWND p = pages_page(pages, i); ++i) ShowWindow(p, i == index ? SW_SHOW : SW_HIDE);
+    for (int i = 0; HWND p = pages_page(pages, i); ++i)
+        ShowWindow(p, i == index ? SW_SHOW : SW_HIDE);
 }
 
 int pages_current(HWND pages) {

@@ -23,7 +23,8 @@ enum class ControlKind {
     page,          // own class: one page of a `pages` control
 };
 
-// One row of a window's control table. `parent` is the row index of the parent, or -1 for the window.
+// One row of a window's control table. `parent` is the row index of the parent, or -1 for the
+// window.
 struct ControlSpec {
     const char* name;
     ControlKind kind;
@@ -45,7 +46,8 @@ void register_toolkit_classes();
 
 // Creates every row of the table in order, gives each control `font`, and returns the handles
 // in the table's order.
-std::vector<HWND> create_controls(HWND window, const ControlSpec* specs, std::size_t count, HFONT font);
+std::vector<HWND> create_controls(HWND window, const ControlSpec* specs, std::size_t count,
+                                  HFONT font);
 
 // Background colour of a shape box, picture box or centred label.
 void set_back_colour(HWND control, COLORREF colour);

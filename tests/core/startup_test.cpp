@@ -26,7 +26,8 @@ TEST(SuccessMarker, IsTwoLineBreaksAndTheStartOfTemp) {
     };
     for (const Case& c : cases) {
         Text temp = c.temp ? c.temp : "";
-        EXPECT_EQ(success_marker(c.temp ? &temp : nullptr), c.marker) << (c.temp ? c.temp : "(unset)");
+        EXPECT_EQ(success_marker(c.temp ? &temp : nullptr), c.marker)
+            << (c.temp ? c.temp : "(unset)");
     }
 }
 
@@ -43,6 +44,7 @@ TEST(WindowsName, NamesTheReleaseTheVersionNumbersGive) {
     EXPECT_EQ(windows_product_name(5, 1, false, true, ""), "Microsoft Windows XP Home Edition");
     EXPECT_EQ(windows_product_name(5, 2, true, false, ""), "Microsoft Windows Server 2003");
     EXPECT_EQ(windows_product_name(5, 0, false, false, ""), "Microsoft Windows 2000 Professional");
-    EXPECT_EQ(windows_product_name(6, 1, false, false, "Service Pack 1"), "Microsoft Windows 7 Service Pack 1");
+    EXPECT_EQ(windows_product_name(6, 1, false, false, "Service Pack 1"),
+              "Microsoft Windows 7 Service Pack 1");
     EXPECT_EQ(windows_product_name(11, 7, false, false, ""), "Microsoft Windows 11.7");
 }

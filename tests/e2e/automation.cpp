@@ -16,7 +16,8 @@ ProgramRun::ProgramRun(const std::string& exe, const std::vector<std::string>& e
             if (!replaced) env.insert(env.end(), entry.c_str(), entry.c_str() + entry.size() + 1);
         }
         FreeEnvironmentStringsA(block);
-        for (const std::string& e : extra_env) env.insert(env.end(), e.c_str(), e.c_str() + e.size() + 1);
+        for (const std::string& e : extra_env)
+            env.insert(env.end(), e.c_str(), e.c_str() + e.size() + 1);
         env.push_back('\0');
     }
     std::string line = "\"" + exe + "\"";
@@ -99,7 +100,8 @@ std::string box_text(HWND box) {
 }
 
 void press_box_button(HWND box, int id) {
-    PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, id)));
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(box, id)));
 }
 
 std::string window_text(HWND w) {
@@ -127,6 +129,8 @@ bool file_exists(const std::string& path) {
     return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-void sleep_ms(DWORD ms) { Sleep(ms); }
+void sleep_ms(DWORD ms) {
+    Sleep(ms);
+}
 
 } // namespace quorvel::test

@@ -48,8 +48,8 @@ public:
     explicit ClaimWindowsXp(const std::string& exe_name)
         : key_("Software\\Wine\\AppDefaults\\" + exe_name) {
         HKEY k;
-        if (RegCreateKeyExA(HKEY_CURRENT_USER, key_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &k,
-                            nullptr) == ERROR_SUCCESS) {
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, key_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                            &k, nullptr) == ERROR_SUCCESS) {
             RegSetValueExA(k, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>("winxp"), 6);
             RegCloseKey(k);
         }

@@ -26,10 +26,16 @@ BoxScript::BoxScript(std::deque<DialogAnswer> a) {
     previous = set_message_box_function(scripted);
 }
 
-BoxScript::~BoxScript() { set_message_box_function(previous); }
+BoxScript::~BoxScript() {
+    set_message_box_function(previous);
+}
 
-const std::vector<ShownBox>& BoxScript::shown() const { return shown_boxes; }
+const std::vector<ShownBox>& BoxScript::shown() const {
+    return shown_boxes;
+}
 
-void BoxScript::answer_next(DialogAnswer a) { answers.push_back(a); }
+void BoxScript::answer_next(DialogAnswer a) {
+    answers.push_back(a);
+}
 
 } // namespace quorvel::test

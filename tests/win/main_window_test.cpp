@@ -97,7 +97,8 @@ TEST_F(MainWindowTest, WindowFrameSizeAndPlace) {
     EXPECT_FALSE(style & WS_MAXIMIZEBOX);
     EXPECT_FALSE(style & WS_THICKFRAME);
     EXPECT_FALSE(GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST);
-    EXPECT_EQ(GetClassLongPtrA(window, GCLP_HBRBACKGROUND), static_cast<LONG_PTR>(COLOR_BTNFACE + 1));
+    EXPECT_EQ(GetClassLongPtrA(window, GCLP_HBRBACKGROUND),
+              static_cast<LONG_PTR>(COLOR_BTNFACE + 1));
 }
 
 TEST_F(MainWindowTest, ControlsAsDescribed) {
@@ -106,18 +107,20 @@ TEST_F(MainWindowTest, ControlsAsDescribed) {
         {&MainControls::wx_background, shape_class_name, 0, 0, 576, 136, "", 0, 0, 0},
         {&MainControls::Win_Logo, picture_class_name, 16, 43, 392, 57, "", 0, 0, 0},
         {&MainControls::选择夹_MAIN, pages_class_name, 7, 144, 552, 152, "", 0, 0, 0},
-        {&MainControls::标签_Tips, "Static", 13, 14, 264, 16, "选择一个固件", 0, SS_CENTER | SS_RIGHT, 0},
+        {&MainControls::标签_Tips, "Static", 13, 14, 264, 16, "选择一个固件", 0,
+         SS_CENTER | SS_RIGHT, 0},
         {&MainControls::编辑框1, "Edit", 12, 38, 432, 24, "", ES_AUTOHSCROLL | WS_TABSTOP,
          ES_MULTILINE | ES_READONLY | ES_NOHIDESEL, edit_frame},
         {&MainControls::BUTTON_BROWSE, "Button", 452, 37, 87, 25, "浏览...", WS_TABSTOP, 0, 0},
         {&MainControls::标签_Apply, "Static", 16, 23, 256, 16, "正在写入镜像...", 0, 0, 0},
-        {&MainControls::进度条_flashFlag, "msctls_progress32", 14, 48, 523, 24, "", 0, PBS_SMOOTH | PBS_VERTICAL,
-         WS_EX_STATICEDGE},
+        {&MainControls::进度条_flashFlag, "msctls_progress32", 14, 48, 523, 24, "", 0,
+         PBS_SMOOTH | PBS_VERTICAL, WS_EX_STATICEDGE},
         {&MainControls::标签1, "Static", 9, 16, 240, 24, "此处显示FFUTOOL进程返回数据：", 0, 0, 0},
         {&MainControls::Edit1, "Edit", 9, 48, 392, 64, "",
          ES_MULTILINE | WS_VSCROLL | ES_WANTRETURN | WS_TABSTOP,
          ES_AUTOHSCROLL | WS_HSCROLL | ES_READONLY | ES_NOHIDESEL, edit_frame},
-        {&MainControls::wx_line_footer, shape_class_name, -40, 356, 632, 8, "", shape_etched_top_line, 0, 0},
+        {&MainControls::wx_line_footer, shape_class_name, -40, 356, 632, 8, "",
+         shape_etched_top_line, 0, 0},
         {&MainControls::BUTTON_STRAT, "Button", 400, 366, 144, 32, "开始（&S）", WS_TABSTOP, 0, 0},
     };
     MainControls& c = main_controls();
@@ -138,7 +141,8 @@ TEST_F(MainWindowTest, ControlsAsDescribed) {
         EXPECT_EQ(GetWindowLongA(h, GWL_EXSTYLE) & e.ex_set, static_cast<LONG>(e.ex_set));
         EXPECT_TRUE(IsWindowEnabled(h));
         EXPECT_EQ(SendMessageA(h, WM_GETFONT, 0, 0),
-                  h == c.wx_background || h == c.Win_Logo || h == c.选择夹_MAIN || h == c.wx_line_footer
+                  h == c.wx_background || h == c.Win_Logo || h == c.选择夹_MAIN ||
+                          h == c.wx_line_footer
                       ? SendMessageA(h, WM_GETFONT, 0, 0)
                       : reinterpret_cast<LRESULT>(GetStockObject(DEFAULT_GUI_FONT)));
     }
@@ -218,7 +222,8 @@ TEST_F(MainWindowTest, CloseQuestionOnEscAndCloseButton) {
     ASSERT_EQ(boxes.shown().size(), 3u);
     EXPECT_FALSE(IsWindow(window)) << "Yes closes the window";
     MSG m;
-    EXPECT_TRUE(PeekMessageA(&m, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "and ends the message loop";
+    EXPECT_TRUE(PeekMessageA(&m, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE))
+        << "and ends the message loop";
 }
 
 TEST_F(MainWindowTest, EnableRule) {
@@ -229,7 +234,8 @@ TEST_F(MainWindowTest, EnableRule) {
         bool enabled;
     } cases[] = {{0, false, true}, {1, false, false}, {0, true, false}, {0, false, true}};
     for (const Case& k : cases) {
-        SCOPED_TRACE(testing::Message() << "page " << k.page << " driver window " << k.driver_window);
+        SCOPED_TRACE(testing::Message()
+                     << "page " << k.page << " driver window " << k.driver_window);
         pages_set_current(c.选择夹_MAIN, k.page);
         if (k.driver_window)
             open_driver_window();
@@ -284,7 +290,8 @@ TEST_F(MainWindowTest, DriverWindowOpensOwnedFramelessAndDraggable) {
         // the window answers as a caption.
         POINT centre = {(p.left + p.right) / 2, (p.top + p.bottom) / 2};
         ClientToScreen(w, &centre);
-        EXPECT_EQ(SendMessageA(k.h, WM_NCHITTEST, 0, MAKELPARAM(centre.x, centre.y)), HTTRANSPARENT);
+        EXPECT_EQ(SendMessageA(k.h, WM_NCHITTEST, 0, MAKELPARAM(centre.x, centre.y)),
+                  HTTRANSPARENT);
         EXPECT_EQ(SendMessageA(w, WM_NCHITTEST, 0, MAKELPARAM(centre.x, centre.y)), HTCAPTION);
     }
     EXPECT_EQ(text_of(d.标签_提示标签), "正在下载驱动...");

@@ -48,7 +48,8 @@ TEST(StartupSequence, PaintsTheBannerUnpacksTheToolAndStoresThePaths) {
     const std::string built = QUORVEL_TEST_FFUTOOL_DIR;
     EXPECT_TRUE(file_exists(s.tool_path));
     EXPECT_EQ(file_bytes(s.tool_path), file_bytes(built + "\\ffutool.exe"));
-    EXPECT_EQ(file_bytes(temp + "ffutool\\ffucomponents.dll"), file_bytes(built + "\\ffucomponents.dll"));
+    EXPECT_EQ(file_bytes(temp + "ffutool\\ffucomponents.dll"),
+              file_bytes(built + "\\ffucomponents.dll"));
     EXPECT_FALSE(file_exists(temp + "ffutool\\old.dll"));
     EXPECT_FALSE(file_exists(temp + "tmp_tool.zip"));
 

@@ -34,7 +34,9 @@ std::string temp_dir() {
     return d;
 }
 
-bool exists(const std::string& p) { return GetFileAttributesA(p.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool exists(const std::string& p) {
+    return GetFileAttributesA(p.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 struct Found {
     DWORD pid;
@@ -77,7 +79,8 @@ int main(int argc, char** argv) {
         PROCESS_INFORMATION pi = {};
         std::string line = "\"" + program + "\"";
         double t0 = now_ms();
-        if (!CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        if (!CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                            nullptr, &si, &pi)) {
             std::fprintf(stderr, "cannot start %s\n", program.c_str());
             return 1;
         }
@@ -89,7 +92,8 @@ int main(int argc, char** argv) {
                 if (f.window) t_shown = now_ms() - t0;
             }
             // Finished: the tool is unpacked and the archive deleted, and the window answers.
-            if (f.window && exists(temp + "ffutool\\ffutool.exe") && !exists(temp + "tmp_tool.zip")) {
+            if (f.window && exists(temp + "ffutool\\ffutool.exe") &&
+                !exists(temp + "tmp_tool.zip")) {
                 DWORD_PTR r;
                 if (SendMessageTimeoutA(f.window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &r)) {
                     t_ready = now_ms() - t0;
@@ -125,12 +129,12 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    std::printf("start to shown main window:            median %8.1f ms (min %.1f, %d runs)\n", median(shown),
-                *std::min_element(shown.begin(), shown.end()), runs);
-    std::printf("start to idle main window, tool ready: median %8.1f ms (min %.1f)\n", median(ready),
-                *std::min_element(ready.begin(), ready.end()));
-    std::printf("extraction alone (zip_extract):         median %8.1f ms (min %.1f)\n", median(extract),
-                *std::min_element(extract.begin(), extract.end()));
+    std::printf("start to shown main window:            median %8.1f ms (min %.1f, %d runs)\n",
+                median(shown), *std::min_element(shown.begin(), shown.end()), runs);
+    std::printf("start to idle main window, tool ready: median %8.1f ms (min %.1f)\n",
+                median(ready), *std::min_element(ready.begin(), ready.end()));
+    std::printf("extraction alone (zip_extract):         median %8.1f ms (min %.1f)\n",
+                median(extract), *std::min_element(extract.begin(), extract.end()));
     std::printf("peak working set after start-up:        %8.1f MiB\n", peak_ws / 1048576.0);
     std::printf("peak private bytes after start-up:      %8.1f MiB\n", peak_private / 1048576.0);
     return 0;

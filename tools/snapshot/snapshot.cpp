@@ -80,7 +80,8 @@ bool save_window(HWND w, const char* path) {
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: snapshot capture CAPTION OUT.png [TIMEOUT_MS] | snapshot driver OUT.png\n");
+    std::fprintf(
+        stderr, "usage: snapshot capture CAPTION OUT.png [TIMEOUT_MS] | snapshot driver OUT.png\n");
     return 2;
 }
 
