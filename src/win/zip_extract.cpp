@@ -6,15 +6,11 @@
 #include <windows.h>
 
 #include "core/zip_reader.hpp"
+#include "win/system.hpp"
 
 namespace quorvel {
 
 namespace {
-
-bool is_folder(const Text& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 bool read_whole_file(const Text& path, std::vector<unsigned char>& out) {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -42,7 +38,7 @@ bool read_whole_file(const Text& path, std::vector<unsigned char>& out) {
 class FileSystemSink : public ZipSink {
 public:
     bool make_dir(const Text& path) override {
-        return is_folder(path) || CreateDirectoryA(path.c_str(), nullptr);
+        return folder_exists(path) || CreateDirectoryA(path.c_str(), nullptr);
     }
 
     bool write_file(const Text& path, const unsigned char* data, size_t size) override {
@@ -69,7 +65,7 @@ public:
 
 int zip_extract(const Text& archive_path, const Text& target_dir) {
     if (GetFileAttributesA(archive_path.c_str()) == INVALID_FILE_ATTRIBUTES) return -1;
-    if (!is_folder(target_dir) && !CreateDirectoryA(target_dir.c_str(), nullptr)) return -1;
+    if (!folder_exists(target_dir) && !CreateDirectoryA(target_dir.c_str(), nullptr)) return -1;
     std::vector<unsigned char> archive;
     if (!read_whole_file(archive_path, archive)) return -1;
     FileSystemSink sink;

@@ -1,6 +1,7 @@
 // The main window and the driver window, read back from the real windows.
 #include "app/app_state.hpp"
 #include "app/main_window.hpp"
+#include "automation.hpp"
 #include "box_script.hpp"
 #include "win/ui.hpp"
 
@@ -15,16 +16,9 @@ using quorvel::test::BoxScript;
 namespace {
 
 std::string text_of(HWND w) {
-    char buf[512];
-    int n = GetWindowTextA(w, buf, sizeof buf);
-    return std::string(buf, n > 0 ? n : 0);
+    return quorvel::test::window_text(w);
 }
-
-std::string class_of(HWND w) {
-    char buf[128];
-    int n = GetClassNameA(w, buf, sizeof buf);
-    return std::string(buf, n > 0 ? n : 0);
-}
+using quorvel::test::class_of;
 
 // Position in the parent's client area, and outer size.
 RECT placement(HWND w) {

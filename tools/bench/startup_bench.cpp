@@ -3,6 +3,7 @@
 //   startup_bench PROGRAM.exe ARCHIVE.zip RUNS
 #include "win/zip_extract.hpp"
 #include "win/folder_delete.hpp"
+#include "win/system.hpp"
 
 #include <windows.h>
 #include <psapi.h>
@@ -24,14 +25,6 @@ double now_ms() {
     LARGE_INTEGER t;
     QueryPerformanceCounter(&t);
     return 1000.0 * static_cast<double>(t.QuadPart) / static_cast<double>(freq.QuadPart);
-}
-
-std::string temp_dir() {
-    char buf[MAX_PATH + 1];
-    DWORD n = GetTempPathA(sizeof buf, buf);
-    std::string d(buf, n);
-    if (d.empty() || d.back() != '\\') d += '\\';
-    return d;
 }
 
 bool exists(const std::string& p) {
@@ -69,7 +62,7 @@ int main(int argc, char** argv) {
     }
     const std::string program = argv[1], archive = argv[2];
     const int runs = std::max(1, std::atoi(argv[3]));
-    const std::string temp = temp_dir();
+    const std::string temp = quorvel::temp_dir();
 
     std::vector<double> shown, ready, extract;
     SIZE_T peak_ws = 0, peak_private = 0;
