@@ -28,6 +28,10 @@ void release_program_records() {
     state.tool_path.clear();
     state.download_dir.clear();
     state.success_marker.clear();
+    if (bridge && (bridge->open || live_readers() > 0)) {
+        // Readers still use both records; they end with the process.
+        return;
+    }
     delete pump;
     pump = nullptr;
     delete bridge;
