@@ -30,6 +30,10 @@ done
 rm -rf "$out"
 printf '%s\n' "${times[@]}" | sort -n | awk '{a[NR]=$1} END {printf "unzip:                                  median %8.1f ms (min %.1f)\n", a[int(NR/2)+1]/1000, a[1]/1000}'
 
+echo "== console bridge and output pump ($tree, under Wine) =="
+emit=$PWD/$tree/tests/win/emit.exe
+"$WINE" "$PWD/$tree/tools/bench/console_bench.exe" "Z:${emit//\//\\}" 20 1000 </dev/null
+
 echo "== sizes =="
 echo "quorvel.exe (shipped, i686): $(stat -c %s build/win/src/quorvel.exe) bytes"
 echo "tool archive embedded:       $(stat -c %s "$archive") bytes"
