@@ -1,6 +1,7 @@
 #include "app/main_window.hpp"
 
 #include "app/events.hpp"
+#include "app/file_chooser.hpp"
 #include "core/gif_anim.hpp"
 #include "core/png_image.hpp"
 #include "win/handle.hpp"
@@ -115,6 +116,10 @@ LRESULT CALLBACK main_proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         }
         if (id == id_start && code == BN_CLICKED) {
             on_start_clicked();
+            return 0;
+        }
+        if (id == id_browse && code == BN_CLICKED) {
+            on_browse_clicked();
             return 0;
         }
         break;
