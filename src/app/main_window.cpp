@@ -2,6 +2,7 @@
 
 #include "app/events.hpp"
 #include "app/file_chooser.hpp"
+#include "flash/flash_run.hpp"
 #include "core/gif_anim.hpp"
 #include "core/png_image.hpp"
 #include "win/handle.hpp"
@@ -122,8 +123,15 @@ LRESULT CALLBACK main_proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             on_browse_clicked();
             return 0;
         }
+        if (id == id_output_edit && code == EN_CHANGE) {
+            on_output_changed();
+            return 0;
+        }
         break;
     }
+    case WM_TIMER:
+        if (wp == TIME_FLAG) on_flash_tick();
+        return 0;
     case WM_CLOSE:
         on_close(h);
         return 0;

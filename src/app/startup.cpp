@@ -3,6 +3,7 @@
 #include "app/app_state.hpp"
 #include "app/main_window.hpp"
 #include "app/settings.hpp"
+#include "console/console_bridge.hpp"
 #include "core/startup.hpp"
 #include "core/version.hpp"
 #include "win/folder_delete.hpp"
@@ -55,9 +56,10 @@ void run_startup_sequence() {
     AppState& state = app_state();
     state.tool_path = startup_paths(temp_dir()).tool_path;
     state.download_dir = startup_paths(temp_dir()).download_dir;
-    bool has_temp = false;
-    Text temp = environment_variable("TEMP", &has_temp);
-    state.success_marker = success_marker(has_temp ? &temp : nullptr);
+    // The prompt after the command shows the interpreter's working directory, the system
+    // directory, so the marker's drive is that directory's drive (TEMP may lie elsewhere).
+    Text prompt_drive = system_directory();
+    state.success_marker = success_marker(&prompt_drive);
 }
 
 } // namespace quorvel

@@ -11,9 +11,9 @@ StartupPaths startup_paths(const Text& temp_dir) {
     };
 }
 
-Text success_marker(const Text* temp_value) {
+Text success_marker(const Text* drive_source) {
     Text marker = "\r\n\r\n";
-    if (temp_value) marker += temp_value->substr(0, 2);
+    if (drive_source) marker += drive_source->substr(0, 2);
     return marker;
 }
 

@@ -15,8 +15,9 @@ struct StartupPaths {
 };
 StartupPaths startup_paths(const Text& temp_dir);
 
-// CR LF CR LF and the first two bytes of TEMP (fewer when it is shorter, none when unset).
-Text success_marker(const Text* temp_value);
+// CR LF CR LF and the first two bytes of `drive_source` (fewer when it is shorter, none when
+// there is none): the drive that the interpreter's prompt shows.
+Text success_marker(const Text* drive_source);
 
 // Whether the connectivity check's result means the host answered. Any echo reply counts, a
 // travel time of 0 ms included; only -1 (no reply, no name, no service) means no connection.

@@ -13,9 +13,9 @@ TEST(StartupPaths, AreTheTemporaryDirectoryAndATailWithItsOwnBackslash) {
     EXPECT_EQ(p.download_dir, "C:\\Users\\me\\AppData\\Local\\Temp\\\\wprtsoftware_");
 }
 
-TEST(SuccessMarker, IsTwoLineBreaksAndTheStartOfTemp) {
+TEST(SuccessMarker, IsTwoLineBreaksAndTheDrive) {
     struct Case {
-        const char* temp; // nullptr: TEMP is not set
+        const char* temp; // nullptr: no drive
         const char* marker;
     } cases[] = {
         {"C:\\Windows\\Temp", "\r\n\r\nC:"},
