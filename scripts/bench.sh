@@ -7,7 +7,7 @@ runs=${1:-10}
 ./scripts/install-deps.sh >/dev/null
 . scripts/build-lib.sh
 arch=$(wine_test_arch)
-build_win build/win i686 "$([ "$arch" = i686 ] && echo ON || echo OFF)" >/dev/null
+build_win build/win i686 ON >/dev/null
 if [ "$arch" = i686 ]; then tree=build/win; else tree=build/win64; build_win build/win64 x86_64 ON >/dev/null; fi
 
 archive=$PWD/$tree/tool_archive.zip

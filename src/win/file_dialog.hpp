@@ -6,7 +6,7 @@
 
 namespace quorvel {
 
-using OpenFileFunction = BOOL (*)(OPENFILENAMEA* record);
+using OpenFileFunction = BOOL(WINAPI*)(OPENFILENAMEA* record);
 BOOL show_open_file_dialog(OPENFILENAMEA* record);
 OpenFileFunction set_open_file_function(OpenFileFunction f);
 

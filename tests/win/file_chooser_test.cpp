@@ -24,7 +24,7 @@ struct DialogScript {
     std::string answer;
 } script;
 
-BOOL scripted_dialog(OPENFILENAMEA* r) {
+BOOL WINAPI scripted_dialog(OPENFILENAMEA* r) {
     ++script.calls;
     script.seen = *r;
     script.buffer_seen.assign(r->lpstrFile, r->nMaxFile);

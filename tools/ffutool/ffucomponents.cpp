@@ -1,6 +1,7 @@
 // The exported functions of ffucomponents.dll.
 #include "ffucomponents.h"
 
+#include "flash.hpp"
 #include "handset.hpp"
 
 #include <cstring>
@@ -50,5 +51,32 @@ extern "C" FFUCOMPONENTS_API int ffu_enumerate_devices(FfuDeviceInfo* devices, i
     } catch (const std::exception& e) {
         copy_text(error, error_capacity, std::string("internal error: ") + e.what());
         return -1;
+    }
+}
+
+extern "C" FFUCOMPONENTS_API int ffu_flash_image(const char* image_path, FfuFlashCallback callback,
+                                                 void* context, char* error, int error_size) {
+    using namespace quorvel::ffu;
+    const std::size_t error_capacity = error_size > 0 ? static_cast<std::size_t>(error_size) : 0;
+    copy_text(error, error_capacity, "");
+    try {
+        FlashEvents events;
+        events.message = [&](const std::string& line) {
+            if (!callback) return;
+            const FfuFlashEvent event{FFU_EVENT_MESSAGE, line.c_str(), 0, 0};
+            callback(context, &event);
+        };
+        events.progress = [&](std::uint64_t done, std::uint64_t total) {
+            if (!callback) return;
+            const FfuFlashEvent event{FFU_EVENT_PROGRESS, nullptr, done, total};
+            callback(context, &event);
+        };
+        std::string reason;
+        const int result = flash_image(image_path ? image_path : "", events, reason);
+        copy_text(error, error_capacity, reason);
+        return result;
+    } catch (const std::exception& e) {
+        copy_text(error, error_capacity, std::string("internal error: ") + e.what());
+        return FFU_FLASH_FAILED;
     }
 }

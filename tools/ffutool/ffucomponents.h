@@ -40,6 +40,27 @@ FFUCOMPONENTS_API const char* ffu_components_version(void);
 FFUCOMPONENTS_API int ffu_enumerate_devices(FfuDeviceInfo* devices, int capacity, char* error,
                                             int error_size);
 
+// What a flash reports as it goes: a line of text to show, or the bytes written so far.
+enum { FFU_EVENT_MESSAGE = 0, FFU_EVENT_PROGRESS = 1 };
+
+typedef struct FfuFlashEvent {
+    int kind;
+    const char* text;    // FFU_EVENT_MESSAGE: one line, without its line end
+    uint64_t bytes_done; // FFU_EVENT_PROGRESS
+    uint64_t bytes_total;
+} FfuFlashEvent;
+
+typedef void (*FfuFlashCallback)(void* context, const FfuFlashEvent* event);
+
+enum { FFU_FLASH_OK = 0, FFU_FLASH_NO_DEVICE = 1, FFU_FLASH_FAILED = -1 };
+
+// Checks the FFU image at `image_path` against the attached handset and writes its blocks into
+// the handset's storage, reporting through `callback` (may be null). Returns FFU_FLASH_OK,
+// FFU_FLASH_NO_DEVICE or FFU_FLASH_FAILED; on the last two `error` holds the reason, starting
+// with a hexadecimal error code.
+FFUCOMPONENTS_API int ffu_flash_image(const char* image_path, FfuFlashCallback callback,
+                                      void* context, char* error, int error_size);
+
 #ifdef __cplusplus
 }
 #endif

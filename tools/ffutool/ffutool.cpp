@@ -1,7 +1,10 @@
 // ffutool.exe: the command line of the flashing tool. ffucomponents.dll does the work; this
 // program reads the arguments and prints. Output goes to standard output in text mode, so every
-// line ends in CR LF as in any Windows console program.
+// line ends in CR LF as in any Windows console program. A failure ends with its error text and
+// no line end: only a successful run's output ends with a line break.
 #include "ffucomponents.h"
+
+#include <windows.h>
 
 #include <cinttypes>
 #include <cstdio>
@@ -16,8 +19,10 @@ enum ExitCode { exit_ok = 0, exit_failed = 1, exit_usage = 2 };
 
 void print_usage() {
     std::printf("Usage: ffutool -list\n"
+                "       ffutool -uefiflash <image.ffu>\n"
                 "\n"
-                "  -list   List the handsets connected in flash mode.\n");
+                "  -list        List the handsets connected in flash mode.\n"
+                "  -uefiflash   Write a full flash update image to the connected handset.\n");
 }
 
 bool equals_ignoring_case(const char* a, const char* b) {
@@ -43,7 +48,7 @@ int list_devices() {
     char error[FFU_ERROR_SIZE];
     const int found = ffu_enumerate_devices(devices, capacity, error, sizeof error);
     if (found < 0) {
-        std::printf("Error: %s\n", error);
+        std::printf("Error: %s", error);
         return exit_failed;
     }
     if (found == 0) {
@@ -63,9 +68,53 @@ int list_devices() {
     return exit_ok;
 }
 
+struct FlashProgress {
+    int last_percent = -1;
+    std::uint64_t bytes_done = 0;
+};
+
+// Each line is flushed at once: whoever reads the pipe sees the flash advance.
+void on_flash_event(void* context, const FfuFlashEvent* event) {
+    auto* progress = static_cast<FlashProgress*>(context);
+    if (event->kind == FFU_EVENT_MESSAGE) {
+        std::printf("%s\n", event->text);
+    } else if (event->kind == FFU_EVENT_PROGRESS && event->bytes_total > 0) {
+        const int percent = static_cast<int>(event->bytes_done * 100 / event->bytes_total);
+        if (percent / 10 == progress->last_percent / 10 && percent != 100) return;
+        progress->last_percent = percent;
+        progress->bytes_done = event->bytes_done;
+        std::printf("Progress: %3d%% (%" PRIu64 " of %" PRIu64 " bytes)\n", percent,
+                    event->bytes_done, event->bytes_total);
+    }
+    std::fflush(stdout);
+}
+
+int flash(const char* image_path) {
+    std::printf("ffutool %s (ffucomponents %s)\n", tool_version, ffu_components_version());
+    std::fflush(stdout);
+    const ULONGLONG start = GetTickCount64();
+    FlashProgress progress;
+    char error[FFU_ERROR_SIZE];
+    const int result = ffu_flash_image(image_path, on_flash_event, &progress, error, sizeof error);
+    if (result != FFU_FLASH_OK) {
+        std::printf("Error: %s", error);
+        return exit_failed;
+    }
+    const ULONGLONG elapsed = GetTickCount64() - start;
+    // Hundredths of a MiB, rounded, without floating point.
+    const std::uint64_t mib = 1024 * 1024;
+    const std::uint64_t hundredths = (progress.bytes_done * 100 + mib / 2) / mib;
+    std::printf("Flash completed: %" PRIu64 " bytes (%" PRIu64 ".%02" PRIu64
+                " MiB) transferred in %lld.%03lld seconds\n",
+                progress.bytes_done, hundredths / 100, hundredths % 100,
+                static_cast<long long>(elapsed / 1000), static_cast<long long>(elapsed % 1000));
+    return exit_ok;
+}
+
 int run(int argc, char** argv) {
     if (argc < 2) {
         print_usage();
+        std::printf("Error: no command given.");
         return exit_usage;
     }
     const char* option = argv[1];
@@ -76,15 +125,23 @@ int run(int argc, char** argv) {
     }
     if (equals_ignoring_case(option, "-list")) {
         if (argc > 2) {
-            std::printf("Error: -list takes no arguments, found \"%s\".\n\n", argv[2]);
             print_usage();
+            std::printf("Error: -list takes no arguments, found \"%s\".", argv[2]);
             return exit_usage;
         }
         std::printf("ffutool %s (ffucomponents %s)\n\n", tool_version, ffu_components_version());
         return list_devices();
     }
-    std::printf("Error: unknown option \"%s\".\n\n", option);
+    if (equals_ignoring_case(option, "-uefiflash")) {
+        if (argc != 3) {
+            print_usage();
+            std::printf("Error: -uefiflash takes one image file.");
+            return exit_usage;
+        }
+        return flash(argv[2]);
+    }
     print_usage();
+    std::printf("Error: unknown option \"%s\".", option);
     return exit_usage;
 }
 

@@ -11,8 +11,7 @@
 namespace quorvel::ffu {
 namespace {
 
-// Keys that the flashing commands will read. They are accepted now so that a handset folder
-// written for those commands still lists.
+// Keys that only flashing reads.
 constexpr std::array<std::string_view, 4> reserved_keys = {"storage_file", "fail", "hang_ms",
                                                            "stray_prompt"};
 constexpr std::array<std::string_view, 4> required_keys = {"name", "unique_id", "platform_id",
@@ -76,6 +75,30 @@ bool set_value(HandsetConfig& config, const std::string& key, std::string_view v
             return false;
         }
         config.storage_bytes = size;
+    }
+    if (key == "storage_file") {
+        if (value.empty() || value.find(':') != std::string_view::npos || value.front() == '\\' ||
+            value.front() == '/') {
+            why = "is not a file name relative to the handset folder";
+            return false;
+        }
+        config.storage_file.assign(value);
+    }
+    if (key == "fail") config.fail.assign(value);
+    if (key == "hang_ms") {
+        std::uint64_t ms = 0;
+        if (!parse_size(value, ms) || ms > 600000) {
+            why = "is not a number of milliseconds up to 600000";
+            return false;
+        }
+        config.hang_ms = static_cast<std::uint32_t>(ms);
+    }
+    if (key == "stray_prompt") {
+        if (value != "0" && value != "1") {
+            why = "is not 0 or 1";
+            return false;
+        }
+        config.stray_prompt = value == "1";
     }
     return true;
 }

@@ -16,6 +16,11 @@ struct HandsetConfig {
     std::string unique_id;
     std::string platform_id;
     std::uint64_t storage_bytes = 0;
+    // Flashing only.
+    std::string storage_file = "storage.bin"; // relative to the handset folder
+    std::string fail;                         // not empty: a flash fails with this error
+    std::uint32_t hang_ms = 0;                // a flash stalls this long halfway
+    bool stray_prompt = false;                // a flash prints a stray ">"
 };
 
 // Reads the text of handset.ini. Returns false with a reason (naming the line where there is
