@@ -24,6 +24,14 @@ storage_bytes=33554432
 INI
 export QUORVEL_HANDSET="Z:${demo//\//\\}\\handset"
 program=$PWD/$tree/src/quorvel_loopback.exe
+ffumaker=$PWD/$tree/tools/ffumaker/ffumaker.exe
+
+# A sample image where the file dialog starts: %programdata%\Nokia\Packages\Products.
+make_sample_image() {
+  "$WINE" cmd /c mkdir 'C:\ProgramData\Nokia\Packages\Products' </dev/null >/dev/null 2>&1 || true
+  "$WINE" "$ffumaker" --out 'C:\ProgramData\Nokia\Packages\Products\demo.ffu' \
+    --platform Quorvel.Demo.Platform --random 2097152 --seed 1 </dev/null >/dev/null
+}
 snapshot=$PWD/$tree/tools/snapshot/snapshot.exe
 
 if [ -n "${DISPLAY:-}" ]; then
@@ -32,12 +40,14 @@ if [ -n "${DISPLAY:-}" ]; then
   eval "$(./scripts/wine-bench.sh env "$bench")"
   export DISPLAY=$shown_display
   trap './scripts/wine-bench.sh stop "$bench" >/dev/null' EXIT
+  make_sample_image
   echo "starting $program"
   "$WINE" "$program" </dev/null
 else
   ./scripts/wine-bench.sh start "$bench" "$([ "$arch" = i686 ] && echo win32 || echo win64)"
   trap './scripts/wine-bench.sh stop "$bench" >/dev/null' EXIT
   eval "$(./scripts/wine-bench.sh env "$bench")"
+  make_sample_image
   "$WINE" "$program" </dev/null >"$demo/program.log" 2>&1 &
   # The window shows at once; give the start-up checks and the unpacking a moment.
   sleep 1
