@@ -27,13 +27,13 @@ std::vector<std::uint8_t> pattern(std::size_t size, std::uint8_t seed) {
 
 // Three blocks to the start of the disk (one of them twice), two to its end.
 ImageSpec sample_spec() {
-    ImageSpec spec;
-    spec.platform_id = platform;
-    spec.chunk_kb = chunk_kb;
-    spec.descriptors = {{3, {{DiskAccess::from_start, 0}, {DiskAccess::from_start, 10}}},
+    ImageSpec plan;
+    plan.platform_id = platform;
+    plan.chunk_kb = chunk_kb;
+    plan.descriptors = {{3, {{DiskAccess::from_start, 0}, {DiskAccess::from_start, 10}}},
                         {2, {{DiskAccess::from_end, 1}}}};
-    spec.payload = pattern(5 * block, 3);
-    return spec;
+    plan.payload = pattern(5 * block, 3);
+    return plan;
 }
 
 const Device device{storage, platform};
@@ -72,8 +72,8 @@ TEST(Sha256, KnownVectors) {
 }
 
 TEST(FfuImage, WrittenImageReadsBack) {
-    const ImageSpec spec = sample_spec();
-    const std::vector<std::uint8_t> image = write_image(spec);
+    const ImageSpec plan = sample_spec();
+    const std::vector<std::uint8_t> image = write_image(plan);
     ASSERT_EQ(image.size() % block, 0u);
     ASSERT_EQ(std::string(image.begin() + 4, image.begin() + 16), "SignedImage ");
 
@@ -82,10 +82,10 @@ TEST(FfuImage, WrittenImageReadsBack) {
     EXPECT_EQ(r.image.platform_id, platform);
     EXPECT_EQ(r.image.block_size, block);
     EXPECT_EQ(r.image.chunk_size, block);
-    EXPECT_EQ(r.image.descriptors, spec.descriptors);
+    EXPECT_EQ(r.image.descriptors, plan.descriptors);
     EXPECT_EQ(r.image.block_total, 5u);
-    EXPECT_EQ(r.image.payload_offset + spec.payload.size(), image.size());
-    EXPECT_TRUE(std::equal(spec.payload.begin(), spec.payload.end(),
+    EXPECT_EQ(r.image.payload_offset + plan.payload.size(), image.size());
+    EXPECT_TRUE(std::equal(plan.payload.begin(), plan.payload.end(),
                            image.begin() + static_cast<std::ptrdiff_t>(r.image.payload_offset)));
     EXPECT_NE(r.image.manifest.find("DevicePlatformId0 = Contoso.TST7.Handset"), std::string::npos)
         << r.image.manifest;

@@ -202,8 +202,8 @@ protected:
         if (!root.empty()) remove_tree(root);
     }
 
-    void write_image_file(const ImageSpec& spec) {
-        const std::vector<std::uint8_t> image = write_image(spec);
+    void write_image_file(const ImageSpec& plan) {
+        const std::vector<std::uint8_t> image = write_image(plan);
         write_file(image_path, image.data(), image.size());
     }
 
@@ -219,19 +219,19 @@ protected:
 // Blocks 0-2 go to the start of the disk and again at block 20, blocks 3-4 to the last two
 // blocks of the disk, and block 5 then overwrites block 1.
 ImageSpec both_methods_spec() {
-    ImageSpec spec;
-    spec.platform_id = platform;
-    spec.chunk_kb = block / 1024;
-    spec.descriptors = {{3, {{DiskAccess::from_start, 0}, {DiskAccess::from_start, 20}}},
+    ImageSpec plan;
+    plan.platform_id = platform;
+    plan.chunk_kb = block / 1024;
+    plan.descriptors = {{3, {{DiskAccess::from_start, 0}, {DiskAccess::from_start, 20}}},
                         {2, {{DiskAccess::from_end, 1}}},
                         {1, {{DiskAccess::from_start, 1}}}};
-    spec.payload = numbered_blocks(6);
-    return spec;
+    plan.payload = numbered_blocks(6);
+    return plan;
 }
 
 TEST_F(FfutoolFlashTest, FlashWritesTheBlocksWhereTheDescriptorsSay) {
-    const ImageSpec spec = both_methods_spec();
-    write_image_file(spec);
+    const ImageSpec plan = both_methods_spec();
+    write_image_file(plan);
     const RunResult r = flash(handset);
     EXPECT_EQ(r.exit_code, 0u) << r.output;
     EXPECT_TRUE(r.output.ends_with("\r\n")) << r.output;
@@ -242,8 +242,8 @@ TEST_F(FfutoolFlashTest, FlashWritesTheBlocksWhereTheDescriptorsSay) {
     const std::string disk = read_file(handset + "\\storage.bin");
     ASSERT_EQ(disk.size(), storage_bytes);
     auto payload_block = [&](std::size_t b) {
-        return std::string(spec.payload.begin() + static_cast<std::ptrdiff_t>(b * block),
-                           spec.payload.begin() + static_cast<std::ptrdiff_t>((b + 1) * block));
+        return std::string(plan.payload.begin() + static_cast<std::ptrdiff_t>(b * block),
+                           plan.payload.begin() + static_cast<std::ptrdiff_t>((b + 1) * block));
     };
     auto disk_block = [&](std::uint64_t b) { return disk.substr(b * block, block); };
     const std::string zeros(block, '\0');
@@ -271,7 +271,7 @@ TEST_F(FfutoolFlashTest, FailuresEndWithoutLineBreakAndNonZeroExit) {
     const struct {
         const char* name;
         std::string ini_extra;
-        std::optional<ImageSpec> spec; // none: the good image with one payload byte flipped
+        std::optional<ImageSpec> plan; // none: the good image with one payload byte flipped
         bool plugged;
         const char* error;
     } cases[] = {
@@ -283,8 +283,8 @@ TEST_F(FfutoolFlashTest, FailuresEndWithoutLineBreakAndNonZeroExit) {
     };
     for (const auto& c : cases) {
         write_file(handset + "\\handset.ini", handset_ini(c.ini_extra));
-        if (c.spec) {
-            write_image_file(*c.spec);
+        if (c.plan) {
+            write_image_file(*c.plan);
         } else {
             std::vector<std::uint8_t> image = write_image(good);
             image[image.size() - 5 * block + 100] ^= 0x20;

@@ -97,14 +97,14 @@ protected:
         DeleteFileA((handset + "\\storage.bin").c_str());
         SetEnvironmentVariableA("QUORVEL_HANDSET", handset.c_str());
 
-        ffu::ImageSpec spec;
-        spec.platform_id = platform;
-        spec.chunk_kb = block / 1024;
-        spec.descriptors = {{4, {{ffu::DiskAccess::from_start, 2}}}};
+        ffu::ImageSpec plan;
+        plan.platform_id = platform;
+        plan.chunk_kb = block / 1024;
+        plan.descriptors = {{4, {{ffu::DiskAccess::from_start, 2}}}};
         for (std::uint32_t i = 0; i < 4 * block; ++i)
-            spec.payload.push_back(static_cast<std::uint8_t>(i * 7));
-        image_bytes = spec.payload;
-        std::vector<std::uint8_t> image = ffu::write_image(spec);
+            plan.payload.push_back(static_cast<std::uint8_t>(i * 7));
+        image_bytes = plan.payload;
+        std::vector<std::uint8_t> image = ffu::write_image(plan);
         image_path = folder + "\\固件 image.ffu";
         write_file(image_path, std::string(image.begin(), image.end()));
 

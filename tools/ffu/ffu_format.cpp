@@ -224,19 +224,19 @@ std::uint64_t storage_needed(const std::vector<WriteDescriptor>& descriptors,
     return blocks * block_size;
 }
 
-std::vector<std::uint8_t> write_image(const ImageSpec& spec) {
-    if (spec.chunk_kb == 0 || spec.chunk_kb > max_chunk_kb ||
-        (spec.chunk_kb & (spec.chunk_kb - 1)) != 0)
+std::vector<std::uint8_t> write_image(const ImageSpec& plan) {
+    if (plan.chunk_kb == 0 || plan.chunk_kb > max_chunk_kb ||
+        (plan.chunk_kb & (plan.chunk_kb - 1)) != 0)
         throw std::invalid_argument("chunk size must be a power of two of at most 65536 KiB");
-    if (spec.platform_id.size() >= platform_id_size)
+    if (plan.platform_id.size() >= platform_id_size)
         throw std::invalid_argument("platform id longer than 191 bytes");
-    const std::uint32_t chunk = spec.chunk_kb * 1024;
+    const std::uint32_t chunk = plan.chunk_kb * 1024;
     std::uint64_t blocks = 0;
-    for (const WriteDescriptor& d : spec.descriptors) {
+    for (const WriteDescriptor& d : plan.descriptors) {
         if (d.locations.empty()) throw std::invalid_argument("write descriptor without locations");
         blocks += d.block_count;
     }
-    if (spec.payload.size() != blocks * chunk)
+    if (plan.payload.size() != blocks * chunk)
         throw std::invalid_argument(
             "payload size is not the descriptors' blocks times the block size");
 
@@ -245,12 +245,12 @@ std::vector<std::uint8_t> write_image(const ImageSpec& spec) {
     put32(body, 0, image_header_size);
     std::memcpy(body.data() + 4, image_signature, 12);
     const std::string manifest =
-        "[FullFlash]\r\nOSVersion = " + spec.os_version +
-        "\r\nDevicePlatformId0 = " + spec.platform_id +
+        "[FullFlash]\r\nOSVersion = " + plan.os_version +
+        "\r\nDevicePlatformId0 = " + plan.platform_id +
         "\r\n\r\n[Store]\r\nSectorSize = " + std::to_string(sector_size) + "\r\nMinSectorCount = " +
-        std::to_string(storage_needed(spec.descriptors, chunk) / sector_size) + "\r\n";
+        std::to_string(storage_needed(plan.descriptors, chunk) / sector_size) + "\r\n";
     put32(body, 16, static_cast<std::uint32_t>(manifest.size()));
-    put32(body, 20, spec.chunk_kb);
+    put32(body, 20, plan.chunk_kb);
     body.insert(body.end(), manifest.begin(), manifest.end());
     pad_to(body, chunk);
 
@@ -261,11 +261,11 @@ std::vector<std::uint8_t> write_image(const ImageSpec& spec) {
     put16(body, store + 6, 0);
     put16(body, store + 8, 2);
     put16(body, store + 10, 0);
-    std::memcpy(body.data() + store + 12, spec.platform_id.data(), spec.platform_id.size());
+    std::memcpy(body.data() + store + 12, plan.platform_id.data(), plan.platform_id.size());
     put32(body, store + 0xCC, chunk);
-    put32(body, store + 0xD0, static_cast<std::uint32_t>(spec.descriptors.size()));
+    put32(body, store + 0xD0, static_cast<std::uint32_t>(plan.descriptors.size()));
     std::uint32_t descriptor_length = 0;
-    for (const WriteDescriptor& d : spec.descriptors) {
+    for (const WriteDescriptor& d : plan.descriptors) {
         append32(body, static_cast<std::uint32_t>(d.locations.size()));
         append32(body, d.block_count);
         for (const Location& l : d.locations) {
@@ -276,7 +276,7 @@ std::vector<std::uint8_t> write_image(const ImageSpec& spec) {
     }
     put32(body, store + 0xD4, descriptor_length);
     pad_to(body, chunk);
-    body.insert(body.end(), spec.payload.begin(), spec.payload.end());
+    body.insert(body.end(), plan.payload.begin(), plan.payload.end());
 
     std::vector<std::uint8_t> hash_table;
     for (std::size_t at = 0; at < body.size(); at += chunk) {
@@ -292,7 +292,7 @@ std::vector<std::uint8_t> write_image(const ImageSpec& spec) {
     std::vector<std::uint8_t> image(body_at + body.size(), 0);
     put32(image, 0, security_header_size);
     std::memcpy(image.data() + 4, security_signature, 12);
-    put32(image, 16, spec.chunk_kb);
+    put32(image, 16, plan.chunk_kb);
     put32(image, 20, sha256_alg_id);
     put32(image, 24, static_cast<std::uint32_t>(catalog.size()));
     put32(image, 28, static_cast<std::uint32_t>(hash_table.size()));

@@ -64,9 +64,9 @@ struct ImageSpec {
     std::vector<std::uint8_t> payload;
 };
 
-// Builds the image. Throws std::invalid_argument when the spec is inconsistent (payload size,
+// Builds the image. Throws std::invalid_argument when the plan is inconsistent (payload size,
 // chunk size, platform id length, a descriptor without locations).
-std::vector<std::uint8_t> write_image(const ImageSpec& spec);
+std::vector<std::uint8_t> write_image(const ImageSpec& plan);
 
 // The least storage, in bytes, that holds every write of the descriptors.
 std::uint64_t storage_needed(const std::vector<WriteDescriptor>& descriptors,

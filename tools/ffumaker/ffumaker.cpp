@@ -109,20 +109,20 @@ int run(int argc, char** argv) {
         return 2;
     }
 
-    quorvel::ffu::ImageSpec spec;
-    spec.platform_id = platform;
-    spec.chunk_kb = static_cast<std::uint32_t>(chunk_kb);
+    quorvel::ffu::ImageSpec plan;
+    plan.platform_id = platform;
+    plan.chunk_kb = static_cast<std::uint32_t>(chunk_kb);
     if (have_payload) {
-        if (!read_file(payload_file, spec.payload)) {
+        if (!read_file(payload_file, plan.payload)) {
             std::fprintf(stderr, "ffumaker: cannot read %s\n", payload_file.c_str());
             return 1;
         }
     } else {
-        spec.payload = random_bytes(random_size, seed);
+        plan.payload = random_bytes(random_size, seed);
     }
     const std::uint64_t block = chunk_kb * 1024;
-    const std::uint64_t blocks = block == 0 ? 0 : (spec.payload.size() + block - 1) / block;
-    spec.payload.resize(blocks * block, 0);
+    const std::uint64_t blocks = block == 0 ? 0 : (plan.payload.size() + block - 1) / block;
+    plan.payload.resize(blocks * block, 0);
     if (to_end > blocks || blocks > UINT32_MAX) {
         std::fprintf(stderr, "ffumaker: %llu blocks cannot put %llu at the end of the disk\n",
                      static_cast<unsigned long long>(blocks),
@@ -130,12 +130,12 @@ int run(int argc, char** argv) {
         return 2;
     }
     const auto start_blocks = static_cast<std::uint32_t>(blocks - to_end);
-    if (start_blocks > 0) spec.descriptors.push_back({start_blocks, {{DiskAccess::from_start, 0}}});
+    if (start_blocks > 0) plan.descriptors.push_back({start_blocks, {{DiskAccess::from_start, 0}}});
     if (to_end > 0) {
         const auto n = static_cast<std::uint32_t>(to_end);
-        spec.descriptors.push_back({n, {{DiskAccess::from_end, n - 1}}});
+        plan.descriptors.push_back({n, {{DiskAccess::from_end, n - 1}}});
     }
-    const std::vector<std::uint8_t> image = quorvel::ffu::write_image(spec);
+    const std::vector<std::uint8_t> image = quorvel::ffu::write_image(plan);
 
     std::FILE* f = std::fopen(out.c_str(), "wb");
     if (!f || std::fwrite(image.data(), 1, image.size(), f) != image.size() ||
