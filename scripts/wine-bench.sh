@@ -48,19 +48,31 @@ start)
   for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
   [ -e "/tmp/.X11-unix/X$n" ] || { echo "Xvfb did not start"; cat "$bench/xvfb.log"; exit 1; }
   bench_env
+  fresh=0
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "making the Wine prefix (once per build tree)"
     SECONDS=0
     "$WINE" wineboot -i </dev/null >"$bench/wineboot.log" 2>&1
+    # Let the server that made the prefix end before the bench's own starts.
+    timeout 30 "$WINESERVER" -w 2>/dev/null || true
     echo "prefix made in $SECONDS s"
-    # No crash dialog: a crashing test must fail, not wait for a click.
-    "$WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
-    # Xvfb has no window manager: Wine draws the captions and frames itself.
-    "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f </dev/null >/dev/null 2>&1
+    fresh=1
   fi
   setsid "$WINESERVER" -p </dev/null >/dev/null 2>&1 &
   # The first program after a server start waits for the prefix's services; take that wait here.
   "$WINE" cmd /c exit </dev/null >/dev/null 2>&1 || true
+  if [ $fresh -eq 1 ]; then
+    # No crash dialog: a crashing test must fail, not wait for a click. Xvfb has no window
+    # manager: Wine draws the captions and frames itself.
+    for key in 'HKCU\Software\Wine\WineDbg|ShowCrashDialog|REG_DWORD|0' \
+               'HKCU\Software\Wine\X11 Driver|Decorated|REG_SZ|N'; do
+      IFS='|' read -r path name type value <<<"$key"
+      for _ in 1 2 3; do
+        "$WINE" reg add "$path" /v "$name" /t "$type" /d "$value" /f </dev/null >/dev/null 2>&1 && break
+        sleep 1
+      done || true
+    done
+  fi
   echo "bench ready on display :$n"
   ;;
 run)
