@@ -2,6 +2,7 @@
 // real multi-line edit box.
 #include "console/console_bridge.hpp"
 #include "console/output_pump.hpp"
+#include "pump.hpp"
 #include "win/process.hpp"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,8 @@
 
 using namespace quorvel;
 
+using namespace quorvel::test;
+
 namespace {
 
 const std::string emit_exe = QUORVEL_TEST_EMIT_EXE;
@@ -21,28 +24,6 @@ std::function<void()> on_change;
 LRESULT CALLBACK test_window_proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_COMMAND && HIWORD(wp) == EN_CHANGE && on_change) on_change();
     return DefWindowProcA(h, msg, wp, lp);
-}
-
-void pump_messages() {
-    MSG m;
-    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&m);
-        DispatchMessageA(&m);
-    }
-}
-
-bool pump_until(const std::function<bool()>& done, DWORD timeout_ms) {
-    DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start > timeout_ms) return false;
-        pump_messages();
-        Sleep(5);
-    }
-    return true;
-}
-
-void pump_for(DWORD ms) {
-    pump_until([] { return false; }, ms);
 }
 
 int processes_named(const char* exe, DWORD parent) {

@@ -3,6 +3,7 @@
 #include "app/app_state.hpp"
 #include "app/main_window.hpp"
 #include "box_script.hpp"
+#include "pump.hpp"
 #include "console/console_bridge.hpp"
 #include "ffu/ffu_format.hpp"
 #include "flash/flash_run.hpp"
@@ -21,30 +22,13 @@
 using namespace quorvel;
 using quorvel::test::BoxScript;
 
+using namespace quorvel::test;
+
 namespace {
 
 const std::string tool_dir = QUORVEL_TEST_FFUTOOL_DIR;
 constexpr const char* platform = "Quorvel.Test.Handset";
 constexpr std::uint32_t block = 16 * 1024;
-
-void pump_messages() {
-    MSG m;
-    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
-        if (m.message == WM_QUIT) continue;
-        TranslateMessage(&m);
-        DispatchMessageA(&m);
-    }
-}
-
-template <typename F> bool pump_until(F done, DWORD timeout_ms) {
-    DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start > timeout_ms) return false;
-        pump_messages();
-        Sleep(5);
-    }
-    return true;
-}
 
 std::string read_file(const std::string& path) {
     std::ifstream f(path, std::ios::binary);

@@ -1,5 +1,7 @@
 #include "ffu/ffu_format.hpp"
 
+#include <cstdio>
+
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
@@ -477,6 +479,18 @@ ReadResult read_image(std::span<const std::uint8_t> file, const Device& device) 
         return fail(Error::platform_mismatch,
                     "image is for " + image.platform_id + ", device is " + device.platform_id);
     return result;
+}
+
+bool read_file_bytes(const std::string& path, std::vector<std::uint8_t>& content) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    std::uint8_t buffer[65536];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+        content.insert(content.end(), buffer, buffer + n);
+    const bool ok = !std::ferror(f);
+    std::fclose(f);
+    return ok;
 }
 
 } // namespace quorvel::ffu

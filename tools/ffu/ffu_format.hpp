@@ -123,4 +123,7 @@ ReadResult read_image(std::span<const std::uint8_t> file, const Device& device);
 bool location_offset(const Location& location, std::uint32_t block_count, std::uint32_t block_size,
                      std::uint64_t storage_bytes, std::uint64_t& offset);
 
+// Reads a whole file (the image or a payload); false when it cannot be read.
+bool read_file_bytes(const std::string& path, std::vector<std::uint8_t>& content);
+
 } // namespace quorvel::ffu

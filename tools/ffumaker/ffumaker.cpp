@@ -36,18 +36,6 @@ bool parse_number(const char* text, std::uint64_t& value) {
     return true;
 }
 
-bool read_file(const std::string& path, std::vector<std::uint8_t>& content) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
-    std::uint8_t buffer[65536];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-        content.insert(content.end(), buffer, buffer + n);
-    const bool ok = !std::ferror(f);
-    std::fclose(f);
-    return ok;
-}
-
 // splitmix64: the same seed gives the same payload on every machine.
 std::vector<std::uint8_t> random_bytes(std::uint64_t size, std::uint64_t seed) {
     std::vector<std::uint8_t> out(size);
@@ -113,7 +101,7 @@ int run(int argc, char** argv) {
     plan.platform_id = platform;
     plan.chunk_kb = static_cast<std::uint32_t>(chunk_kb);
     if (have_payload) {
-        if (!read_file(payload_file, plan.payload)) {
+        if (!quorvel::ffu::read_file_bytes(payload_file, plan.payload)) {
             std::fprintf(stderr, "ffumaker: cannot read %s\n", payload_file.c_str());
             return 1;
         }

@@ -28,18 +28,6 @@ std::string coded(std::uint32_t code, const std::string& text) {
     return prefix + text;
 }
 
-bool read_whole_file(const std::string& path, std::vector<std::uint8_t>& content) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
-    std::uint8_t buffer[65536];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-        content.insert(content.end(), buffer, buffer + n);
-    const bool ok = !std::ferror(f);
-    std::fclose(f);
-    return ok;
-}
-
 class Storage {
 public:
     ~Storage() {
@@ -88,7 +76,7 @@ int flash_image(const std::string& image_path, const FlashEvents& events, std::s
     if (config.stray_prompt) events.message("FlashApp> handset ready");
 
     std::vector<std::uint8_t> file;
-    if (!read_whole_file(image_path, file)) {
+    if (!read_file_bytes(image_path, file)) {
         error = coded(code_image_unreadable, "cannot read the image " + image_path);
         return FFU_FLASH_FAILED;
     }
